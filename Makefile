@@ -16,6 +16,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
+	-$(BUILD_DIR)/tools/velm-gfx-info
 	cd $(BUILD_DIR) && ctest --output-on-failure
 
 demo: build
