@@ -67,8 +67,9 @@ void FrameLoop::runIteration() {
   window_.drainMessages();
 }
 
-void FrameLoop::run(const std::function<bool()>& afterFrame) {
+void FrameLoop::run(const std::function<void()>& beforeFrame, const std::function<bool()>& afterFrame) {
   while (!window_.quit) {
+    if (beforeFrame) beforeFrame();
     runIteration();
     if (afterFrame && !afterFrame()) break;
   }

@@ -31,9 +31,9 @@ class FrameLoop {
   // Reads the timer once: start and last time, and an empty tick accumulator.
   void start();
   void runIteration();
-  // Iterates until the render window's quit flag is set; `afterFrame` (if
-  // set) runs after each iteration and may stop the loop by returning false.
-  void run(const std::function<bool()>& afterFrame = {});
+  // Iterates until the render window's quit flag is set. `beforeFrame` runs
+  // before each iteration; `afterFrame` after it, and returning false stops.
+  void run(const std::function<void()>& beforeFrame = {}, const std::function<bool()>& afterFrame = {});
 
   uint32_t startTime = 0;
   uint32_t lastTime = 0;
