@@ -42,6 +42,8 @@ void RenderWindow::createWindowAndDevice() {
     return;
   }
   videoStarted_ = true;
+  // With a display, messages are also shown as dialogs.
+  platform::setMessageBoxMode(platform::MessageBoxMode::Dialog);
   // The screen saver and monitor power-off must not start during the production.
   SDL_DisableScreenSaver();
 
