@@ -1,0 +1,48 @@
+#include "app/production.h"
+
+#include <cstdio>
+
+#include "engine/effects.h"
+#include "engine/engine_context.h"
+#include "engine/loading_screen.h"
+#include "engine/parameters.h"
+
+namespace velm {
+
+namespace {
+
+// Teardown, in the reverse order of what start-up built.
+void shutdownProduction() {
+  // The glyph fonts, the workshop and the town are torn down here once they exist.
+  EffectRegistry::destroy();
+  EngineContext::get().shutdown();
+}
+
+}  // namespace
+
+int runProduction(RenderWindow& window, const ProductionSetup& setup) {
+  if (window.quit || !EngineContext::get().device) {
+    // The window or the device could not be made (already reported): nothing can be shown.
+    shutdownProduction();
+    return 0;
+  }
+  std::unique_ptr<platform::Music> music = setup.openMusic();
+  static float bands[kSpectrumBands] = {};
+  spectrum = bands;
+
+  loadAll();
+
+  static SpectrumFrames frames;  // lives as long as the process, like the spectrum array
+  frames.load(kSpectrumPath);
+  registerTweakableParameters();
+  loadingInProgress = false;
+  music->play();
+
+  FrameLoop loop(window, EngineContext::get().device, *setup.timer, *music, frames, spectrum);
+  loop.start();
+  loop.run(setup.beforeFrame, [&] { return !setup.afterFrame || setup.afterFrame(loop); });
+  shutdownProduction();
+  return 0;
+}
+
+}  // namespace velm
