@@ -5,6 +5,8 @@
 #include "engine/gfx_check.h"
 #include "engine/loading_screen.h"
 #include "engine/surfaces.h"
+#include "scene/camera.h"
+#include "scene/scene.h"
 
 namespace velm {
 namespace {
@@ -57,6 +59,25 @@ void EffectRegistry::destroy() {
 
 TShader::TShader(const std::string& fileName, const char* techniqueName)
     : technique(techniqueName), effect(EffectRegistry::load(fileName)) {}
+
+TShader::TShader(const std::string& fileName, const char* techniqueName, Scene* scene)
+    : TShader(fileName, techniqueName) {
+  if (!scene) return;
+  const SceneGraph& graph = *scene->graph;
+  setFloat(*this, "deltaTime", graph.deltaTime);
+  setFloat(*this, "time", graph.time);
+  setTexture(*this, "depthTex", graph.depthTarget);
+  if (const PerspectiveCamera* camera = graph.camera) {
+    const Matrix projection = camera->projection();
+    setMatrix(*this, "viewProjection", camera->view() * projection);
+    setMatrix(*this, "projection", projection);
+    setMatrix(*this, "projectionInv", inverse(projection));
+    if (!camera->isOrthographic()) {
+      setFloat(*this, "z_far", camera->farPlane);
+      setFloat(*this, "z_near", camera->nearPlane);
+    }
+  }
+}
 
 TShader::~TShader() {
   if (begun && effect) checked(effect->end());

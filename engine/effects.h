@@ -13,6 +13,7 @@
 namespace velm {
 
 class ID3dSurface;
+class Scene;
 
 struct EffectEntry {
   std::string name;               // the data-file name, exactly as registered
@@ -44,6 +45,9 @@ class TShader {
  public:
   // `fileName` comes from dataFileName; `technique` must outlive the shader.
   TShader(const std::string& fileName, const char* technique);
+  // The same, then with a scene: feeds the effect the scene's time and time
+  // step, its depth target and its camera's matrices and planes.
+  TShader(const std::string& fileName, const char* technique, Scene* scene);
   // Ends the effect if it was begun.
   virtual ~TShader();
   TShader(const TShader&) = delete;

@@ -1,11 +1,8 @@
-// The engine context's mesh registry. The mesh class belongs to the geometry
-// code; until its header exists no mesh can be made, so createMesh stays
-// undefined (a call fails to link) and shutdown has no mesh to destroy.
-#include "engine/engine_context.h"
-
-#if __has_include("geometry/mesh.h")
+// The engine context's mesh registry: meshes are made here and destroyed
+// through their virtual destructor at shutdown.
 #include <type_traits>
 
+#include "engine/engine_context.h"
 #include "engine/loading_screen.h"
 #include "geometry/mesh.h"
 
@@ -29,16 +26,3 @@ void EngineContext::destroyMeshes() {
 }
 
 }  // namespace velm
-
-#else
-
-namespace velm {
-
-void EngineContext::destroyMeshes() {
-  meshes.clear();
-  meshCount = 0;
-}
-
-}  // namespace velm
-
-#endif
