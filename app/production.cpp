@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "demo/scenes.h"
 #include "engine/effects.h"
 #include "engine/engine_context.h"
 #include "engine/loading_screen.h"
@@ -13,7 +14,9 @@ namespace {
 
 // Teardown, in the reverse order of what start-up built.
 void shutdownProduction() {
-  // The glyph fonts, the workshop and the town are torn down here once they exist.
+  // The glyph fonts' faces are removed here once they exist.
+  teardownWorkshopScene();
+  teardownTownScene();
   EffectRegistry::destroy();
   EngineContext::get().shutdown();
 }

@@ -1,6 +1,7 @@
 #include "engine/loading_screen.h"
 
 #include "app/render_window.h"
+#include "demo/scenes.h"
 #include "engine/data_files.h"
 #include "engine/engine_context.h"
 #include "engine/gfx_check.h"
@@ -45,15 +46,13 @@ void reportProgress() {
 
 void loadAll() {
   loadingTexture = EngineContext::get().createTexture(dataFileName("loading.jpg"));
-  // The set-ups run next, in this order; each comes with its own part of the
-  // production and is called here once it exists:
-  //   setupSharedAssets();    shared models, textures and fonts
-  //   setupWorkshopScene();
-  //   setupHarmoniumScene();
-  //   setupTownScene();
-  //   setupChainScene();
-  //   setupCaptions();        the caption overlay
-  // Their order fixes the sequence of random numbers each one draws.
+  // The set-ups run in this order, which also fixes the sequence of random
+  // numbers each one draws. The shared assets and the caption overlay are
+  // called here once they exist.
+  setupWorkshopScene();
+  setupHarmoniumScene();
+  setupTownScene();
+  setupChainScene();
 }
 
 void clearScreen(int alpha, int red, int green, int blue) {
