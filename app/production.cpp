@@ -7,6 +7,7 @@
 #include "engine/engine_context.h"
 #include "engine/loading_screen.h"
 #include "engine/parameters.h"
+#include "text/glyph_font.h"
 
 namespace velm {
 
@@ -14,7 +15,7 @@ namespace {
 
 // Teardown, in the reverse order of what start-up built.
 void shutdownProduction() {
-  // The glyph fonts' faces are removed here once they exist.
+  removeFontResources();
   teardownWorkshopScene();
   teardownTownScene();
   EffectRegistry::destroy();
@@ -33,6 +34,7 @@ int runProduction(RenderWindow& window, const ProductionSetup& setup) {
   static float bands[kSpectrumBands] = {};
   spectrum = bands;
 
+  registerFontResources();
   loadAll();
 
   static SpectrumFrames frames;  // lives as long as the process, like the spectrum array

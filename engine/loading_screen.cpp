@@ -2,6 +2,8 @@
 
 #include "app/render_window.h"
 #include "demo/scenes.h"
+#include "demo/shared_assets.h"
+#include "text/captions.h"
 #include "engine/data_files.h"
 #include "engine/engine_context.h"
 #include "engine/gfx_check.h"
@@ -44,15 +46,18 @@ void reportProgress() {
   checked(device->present());
 }
 
+void loadLoadingPicture() { loadingTexture = EngineContext::get().createTexture(dataFileName("loading.jpg")); }
+
 void loadAll() {
-  loadingTexture = EngineContext::get().createTexture(dataFileName("loading.jpg"));
+  loadLoadingPicture();
   // The set-ups run in this order, which also fixes the sequence of random
-  // numbers each one draws. The shared assets and the caption overlay are
-  // called here once they exist.
+  // numbers each one draws.
+  setupSharedAssets();
   setupWorkshopScene();
   setupHarmoniumScene();
   setupTownScene();
   setupChainScene();
+  setupCaptions();
 }
 
 void clearScreen(int alpha, int red, int green, int blue) {

@@ -26,6 +26,8 @@ void reportProgress();
 // Loads the loading picture, then runs the shared assets, the workshop,
 // harmonium, town and chain scenes and the captions, in that order.
 void loadAll();
+// The loader's first step: the loading picture "loading.jpg".
+void loadLoadingPicture();
 
 // Clears the colour target and depth buffer of the current viewport to
 // (alpha, red, green, blue), each taken modulo 256; depth 1.0, stencil 0.

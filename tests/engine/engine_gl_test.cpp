@@ -71,7 +71,7 @@ TEST_F(EngineOnOpenGl, DrawsTheFrameOfAPostPassAndShutdownLeavesNoLiveObject) {
 
   writeFile("data/loading.jpg", fixtureBytes("loading.jpg"));
   writeFile("data/Tint.fxo", tintEffect());
-  loadAll();
+  loadLoadingPicture();
   ASSERT_NE(loadingTexture->getTexture(), nullptr);
   reportProgress();  // draws the loading screen once
   EXPECT_EQ(progressCounter, 1);

@@ -138,7 +138,7 @@ TEST_F(LoadingScreen, ClearTakesEachChannelModulo256) {
 
 TEST_F(LoadingScreen, EveryFiftiethReportRedrawsWithAGrowingZoom) {
   writeFile("data/loading.jpg", fixtureBytes("loading.jpg"));
-  loadAll();
+  loadLoadingPicture();
   ASSERT_NE(loadingTexture, nullptr);
   ASSERT_NE(loadingTexture->getTexture(), nullptr);
   EXPECT_EQ(EngineContext::get().textures.count(loadingTexture), 1u);
@@ -196,7 +196,7 @@ TEST_F(LoadingScreen, ReportsWithoutPictureWindowOrLoadingFlagChangeNothing) {
 }
 
 TEST_F(LoadingScreen, AMissingLoadingPictureIsReportedAndDrawnWithoutTexture) {
-  loadAll();
+  loadLoadingPicture();
   EXPECT_EQ(takeMessages(), (std::vector<Message>{{"error", "Couldn't open file!"}}));
   EXPECT_TRUE(platform::takeQuitMessage());
   ASSERT_NE(loadingTexture, nullptr);
@@ -209,7 +209,7 @@ TEST_F(LoadingScreen, AMissingLoadingPictureIsReportedAndDrawnWithoutTexture) {
 // Creating render targets and effects are progress points.
 TEST_F(LoadingScreen, CreatingRenderTargetsAndEffectsReportsProgress) {
   writeFile("data/loading.jpg", fixtureBytes("loading.jpg"));
-  loadAll();
+  loadLoadingPicture();
   progressCounter = 0;
   EngineContext::get().acquireRenderTarget(gfx::Format::A8R8G8B8);
   EXPECT_EQ(progressCounter, 1);
