@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "app/render_window.h"
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "platform/audio/music.h"
 #include "platform/clock.h"
 #include "platform/gfx/device.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/scenes.h"
 #include "demo/shared_assets.h"
 #include "engine/engine_context.h"

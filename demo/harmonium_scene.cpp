@@ -12,7 +12,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/scenes.h"
 #include "demo/shared_assets.h"
 #include "demo/timeline.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/scenes.h"
 #include "demo/shared_assets.h"
 #include "engine/data_files.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/scenes.h"
 #include "demo/shared_assets.h"
 #include "demo/timeline.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/timeline.h"
 #include "engine/engine_context.h"
 #include "engine/loading_screen.h"

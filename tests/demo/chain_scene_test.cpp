@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/chain_scene.h"
 #include "demo/scenes.h"
 #include "engine/engine_context.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/render_window.h"
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/scenes.h"
 #include "demo/timeline.h"
 #include "engine/data_files.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/timeline.h"
 #include "engine/engine_context.h"
 #include "engine/random.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "demo/timeline.h"
 #include "engine/effects.h"
 #include "engine/engine_context.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "mp3.hpp"
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 #include "test_util.hpp"
 #include "textures.hpp"
 

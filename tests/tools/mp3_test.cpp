@@ -2,7 +2,7 @@
 
 #include "fileio.hpp"
 #include "mp3.hpp"
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 #include "test_util.hpp"
 
 using namespace velm::datagen;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image.hpp"
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 #include "timeline.hpp"
 
 namespace velm::datagen {

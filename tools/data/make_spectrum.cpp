@@ -7,7 +7,7 @@
 
 #include "mp3.hpp"
 #include "progress.hpp"
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 
 using namespace velm::datagen;
 

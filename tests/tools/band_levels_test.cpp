@@ -2,7 +2,7 @@
 #include <fstream>
 
 #include "fileio.hpp"
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 #include "test_util.hpp"
 
 using namespace velm::datagen;

@@ -1,4 +1,4 @@
-#include "spectrum.hpp"
+#include "band_levels.hpp"
 
 #include <algorithm>
 #include <bit>

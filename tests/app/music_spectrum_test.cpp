@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 #include "platform/messages.h"
 
 namespace velm {

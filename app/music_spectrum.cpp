@@ -1,4 +1,4 @@
-#include "app/spectrum.h"
+#include "app/music_spectrum.h"
 
 #include <bit>
 #include <cstring>
