@@ -99,66 +99,15 @@ class RecordingTexture final : public Texture {
   std::vector<Surface*> levels_;
 };
 
-class RecordingVertexBuffer final : public VertexBuffer {
+// Host memory behind a vertex or index buffer; every lock and unlock is logged.
+template <typename Base>
+class RecordingBuffer : public Base {
  public:
-  RecordingVertexBuffer(RecordingDevice* device, uint32_t length, uint32_t fvf)
-      : device_(device), bytes_(length), fvf_(fvf) {
-    names()[this] = device->newName("vertexbuffer");
+  RecordingBuffer(RecordingDevice* device, const char* kind, uint32_t length) : device_(device), bytes_(length) {
+    names()[this] = device->newName(kind);
     device_->objectCreated();
   }
-  ~RecordingVertexBuffer() override {
-    device_->objectDestroyed(this);
-    names().erase(this);
-  }
-  void release() override {
-    device_->record("release(" + RecordingDevice::nameOf(this) + ")");
-    delete this;
-  }
-  uint32_t length() const override { return static_cast<uint32_t>(bytes_.size()); }
-  Result lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override;
-  Result unlock() override;
-  uint32_t fvfCode() const override { return fvf_; }
-
- private:
-  RecordingDevice* device_;
-  std::vector<uint8_t> bytes_;
-  uint32_t fvf_;
-  bool locked_ = false;
-};
-
-// Buffer locking shared by vertex and index buffers.
-Result lockBytes(RecordingDevice* device, const void* self, std::vector<uint8_t>& bytes, bool& locked,
-                 uint32_t offset, uint32_t size, void** data, uint32_t flags) {
-  device->record("lock(" + RecordingDevice::nameOf(self) + ", " + u(offset) + ", " + u(size) + ", " +
-                 hex(flags) + ")");
-  if (!data || locked || offset > bytes.size()) return Result::InvalidCall;
-  if (size == 0) size = static_cast<uint32_t>(bytes.size()) - offset;
-  if (size > bytes.size() - offset) return Result::InvalidCall;
-  locked = true;
-  *data = bytes.data() + offset;
-  return Result::Ok;
-}
-
-Result unlockBytes(RecordingDevice* device, const void* self, bool& locked) {
-  device->record("unlock(" + RecordingDevice::nameOf(self) + ")");
-  if (!locked) return Result::InvalidCall;
-  locked = false;
-  return Result::Ok;
-}
-
-Result RecordingVertexBuffer::lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) {
-  return lockBytes(device_, this, bytes_, locked_, offset, size, data, flags);
-}
-Result RecordingVertexBuffer::unlock() { return unlockBytes(device_, this, locked_); }
-
-class RecordingIndexBuffer final : public IndexBuffer {
- public:
-  RecordingIndexBuffer(RecordingDevice* device, uint32_t length, Format format)
-      : device_(device), bytes_(length), format_(format) {
-    names()[this] = device->newName("indexbuffer");
-    device_->objectCreated();
-  }
-  ~RecordingIndexBuffer() override {
+  ~RecordingBuffer() override {
     device_->objectDestroyed(this);
     names().erase(this);
   }
@@ -168,16 +117,46 @@ class RecordingIndexBuffer final : public IndexBuffer {
   }
   uint32_t length() const override { return static_cast<uint32_t>(bytes_.size()); }
   Result lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) override {
-    return lockBytes(device_, this, bytes_, locked_, offset, size, data, flags);
+    device_->record("lock(" + RecordingDevice::nameOf(this) + ", " + u(offset) + ", " + u(size) + ", " +
+                    hex(flags) + ")");
+    if (!data || locked_ || offset > bytes_.size()) return Result::InvalidCall;
+    if (size == 0) size = static_cast<uint32_t>(bytes_.size()) - offset;
+    if (size > bytes_.size() - offset) return Result::InvalidCall;
+    locked_ = true;
+    *data = bytes_.data() + offset;
+    return Result::Ok;
   }
-  Result unlock() override { return unlockBytes(device_, this, locked_); }
-  Format format() const override { return format_; }
+  Result unlock() override {
+    device_->record("unlock(" + RecordingDevice::nameOf(this) + ")");
+    if (!locked_) return Result::InvalidCall;
+    locked_ = false;
+    return Result::Ok;
+  }
 
  private:
   RecordingDevice* device_;
   std::vector<uint8_t> bytes_;
-  Format format_;
   bool locked_ = false;
+};
+
+class RecordingVertexBuffer final : public RecordingBuffer<VertexBuffer> {
+ public:
+  RecordingVertexBuffer(RecordingDevice* device, uint32_t length, uint32_t fvf)
+      : RecordingBuffer(device, "vertexbuffer", length), fvf_(fvf) {}
+  uint32_t fvfCode() const override { return fvf_; }
+
+ private:
+  uint32_t fvf_;
+};
+
+class RecordingIndexBuffer final : public RecordingBuffer<IndexBuffer> {
+ public:
+  RecordingIndexBuffer(RecordingDevice* device, uint32_t length, Format format)
+      : RecordingBuffer(device, "indexbuffer", length), format_(format) {}
+  Format format() const override { return format_; }
+
+ private:
+  Format format_;
 };
 
 // Records effect calls as "<effect>.<call>(args)". It knows the techniques of
