@@ -1,8 +1,8 @@
 MappedBlur: motion blur in one full-screen pass. Every pixel gathers the
-picture along the strongest motion around it, read from "blurMap", and
-weighs what it gathers by depth ("depthTex") and by how far each gathered
-point's own smear reaches, so moving things leave translucent trails over
-what lies behind them while still things stay sharp.
+picture along its own motion, read from "blurMap", and leaves out what lies
+in front of it ("depthTex"), so moving things smear and turn translucent at
+their edges over what lies behind them, while still things stay sharp and a
+moving background does not take up the still things in front of it.
 
 Blur vector. The map is read as the solid-object effect writes its velocity
 output: rg = 0.5 + velocityScale x v, v in texture units per second (u to the
@@ -13,25 +13,25 @@ scales this is an exposure: radius 0.01 at velocityScale 1 smears a pixel
 over its motion of 1/50 s, 0.4 at velocityScale 0.1 over 0.08 s. A pixel's
 smear runs half its vector either way.
 
-Gathering. The pixel takes the longest of its own vector and the vectors
-read a quarter and a half radius away in the four directions, and reads the
-picture at four points spread evenly over that vector (eight when it is
-longer than kLongSmear pixels), centred on the pixel and shifted by a fixed
-per-pixel dither so that long smears show grain rather than copies. Each
-read point Y counts for this pixel X by
-  - Y in front of X: how far Y's own smear reaches past the distance X-Y
-    (a fast foreground trails over a still background, the background
-    itself is not smeared);
-  - Y behind X: how far X's own smear reaches that far (a moving foreground
-    turns translucent at its edges, over what is behind it; a still
-    foreground takes in nothing from a moving background);
-  - both smears covering the distance: fully (things moving together).
-"In front" fades into "behind" over kSoftDepth of the nearer depth. Depths
-at or below kNothingDrawn (the scene's depth clear value is 128/255; the
-cameras' near planes lie at 1) mean nothing was drawn there and count as
-infinitely far. Without a depth picture (null reads as 0) everything lies
-equally far and only the vectors act. A pixel with no motion around it
-(every vector shorter than a pixel) is copied unchanged.
+Gathering. The pixel reads the picture at kTaps points spread evenly over
+its vector, centred on it and shifted by a fixed per-pixel dither, so long
+smears show a fine grain rather than copies of the picture. The points are
+read unfiltered (nearest pixel): the dither already spreads them, and a
+filtered read costs a software rasteriser far more than a plain one. A point counts
+fully when it lies at the pixel's depth or behind it and not at all when it
+lies in front of it, fading between the two over kSoftDepth of the nearer
+depth. Depths at or below kNothingDrawn (the scene's depth clear value is
+128/255; the cameras' near planes lie at 1) mean nothing was drawn there and
+count as infinitely far. Without a depth picture (null reads as 0)
+everything lies equally far and only the vectors act. A pixel with no motion
+reads its own point kTaps times and keeps its colour exactly.
+
+What this leaves out, for speed: a pixel only looks along its own motion, so
+a fast object smears inside its own outline and a still background next to
+it does not show its trail. Every read costs the same on a software
+rasteriser whatever the picture holds (it shades blocks of pixels under a
+mask and does not skip branches), so the pass makes a fixed 2 + 2 x kTaps
+reads per pixel.
 
 Any picture works as map: the town passes its colour picture, which smears
 each pixel along its colour (dark up-left, bright down-right, red to the
@@ -43,7 +43,7 @@ Alpha: the pass is blended ONE / SRCALPHA onto the output cleared to
 transparent black, so the result is colour x alpha. Alpha is written as 1:
 the blurred colour lands unchanged and the output is an opaque picture.
 
-@sampler tex MinFilter=Linear MagFilter=Linear MipFilter=None AddressU=Clamp AddressV=Clamp
+@sampler tex MinFilter=Point MagFilter=Point MipFilter=None AddressU=Clamp AddressV=Clamp
 @sampler blurMap MinFilter=Point MagFilter=Point MipFilter=None AddressU=Clamp AddressV=Clamp
 @sampler depthTex MinFilter=Point MagFilter=Point MipFilter=None AddressU=Clamp AddressV=Clamp
 
@@ -70,84 +70,36 @@ const float kStill = 128.0 / 255.0;
 // Depths at or below this mean nothing was drawn.
 const float kNothingDrawn = 0.51;
 const float kFar = 1.0e30;
-// Share of the nearer depth over which "in front" turns into "behind".
+// Share of the nearer depth over which "behind" turns into "in front".
 const float kSoftDepth = 0.02;
-// Smears longer than this many pixels are read at eight points (two groups
-// of four), shorter ones at four.
-const float kLongSmear = 12.0;
-
-vec2 blurVector(vec2 p) { return 2.0 * radius * (texture(blurMap, p).rg - kStill); }
+// Points read along the vector.
+const int kTaps = 4;
 
 float depthAt(vec2 p) {
   const float z = texture(depthTex, p).r;
   return z > kNothingDrawn ? z : kFar;
 }
 
-// Weight of a point d pixels away under a smear reaching h pixels: falling
-// from 1 at the centre to 0 at the reach, and 1 up to the reach, 0 beyond.
-float cone(float d, float h) { return clamp(1.0 - d / max(h, 1.0e-3), 0.0, 1.0); }
-float cylinder(float d, float h) { return clamp((1.05 * h - d) / (0.1 * h + 1.0e-4), 0.0, 1.0); }
-
 // A fixed dither in 0..1 per pixel.
 float dither(vec2 pixel) { return fract(52.9829189 * fract(dot(pixel, vec2(0.06711056, 0.00583715)))); }
 
-// What the pixel knows while it gathers.
-struct Gather {
-  vec2 vector;  // the smear read along, texture units
-  float span;   // its length in pixels
-  float zX;     // the pixel's depth
-  float hX;     // the reach of its own smear, pixels
-  vec2 size;    // the picture in pixels
-  vec3 sum;
-  float total;
-};
-
-// Adds the point at t (-0.5 .. 0.5 of the vector) to the gathering.
-void gatherAt(inout Gather g, float t) {
-  const vec2 p = uv + g.vector * t;
-  const float d = abs(t) * g.span;
-  const float zY = depthAt(p);
-  const float hY = 0.5 * length(blurVector(p) * g.size);
-  const float soft = kSoftDepth * min(g.zX, zY);
-  const float inFront = clamp(1.0 - (zY - g.zX) / soft, 0.0, 1.0);
-  const float behind = clamp(1.0 - (g.zX - zY) / soft, 0.0, 1.0);
-  const float w = inFront * cone(d, hY) + behind * cone(d, g.hX) + 2.0 * cylinder(d, hY) * cylinder(d, g.hX);
-  g.sum += w * texture(tex, p).rgb;
-  g.total += w;
-}
-
 void main() {
-  const vec4 centre = texture(tex, uv);
-  const vec2 size = vec2(textureSize(tex, 0));
-  const vec2 own = blurVector(uv);
-  // The strongest motion around: this pixel's and eight reads at a quarter
-  // and a half radius in the four directions.
-  vec2 strongest = own;
-  for (int ring = 1; ring <= 2; ++ring) {
-    const float probe = 0.25 * radius * float(ring);
-    const vec2 around[4] = vec2[4](vec2(probe, 0.0), vec2(-probe, 0.0), vec2(0.0, probe), vec2(0.0, -probe));
-    for (int i = 0; i < 4; ++i) {
-      const vec2 v = blurVector(uv + around[i]);
-      if (dot(v * size, v * size) > dot(strongest * size, strongest * size)) strongest = v;
-    }
-  }
-  const float span = length(strongest * size);  // pixels
-  if (!(span >= 1.0)) {
-    outColour = vec4(centre.rgb, 1.0);
-    return;
-  }
-  const float hX = 0.5 * length(own * size);
-  Gather g = Gather(strongest, span, depthAt(uv), hX, size, vec3(0.0), 1.0 / max(hX, 0.5));
-  g.sum = centre.rgb * g.total;
-  // Points spread evenly over the vector, centred on the pixel, all moved by
-  // the pixel's dither: t = (k + offset) / 4 - 0.5 per group of four.
+  const vec2 vector = 2.0 * radius * (texture(blurMap, uv).rg - kStill);
+  const float zX = depthAt(uv);
   const float shift = dither(gl_FragCoord.xy);
-  const bool longSmear = span > kLongSmear;
-  const float first = longSmear ? 0.5 * shift : shift;
-  for (int k = 0; k < 4; ++k) gatherAt(g, (float(k) + first) * 0.25 - 0.5);
-  if (longSmear)
-    for (int k = 0; k < 4; ++k) gatherAt(g, (float(k) + first + 0.5) * 0.25 - 0.5);
-  outColour = vec4(g.sum / g.total, 1.0);
+  vec3 sum = vec3(0.0);
+  float total = 0.0;
+  for (int k = 0; k < kTaps; ++k) {
+    // t = (k + shift) / kTaps - 0.5: evenly over the vector, centred.
+    const vec2 p = uv + vector * ((float(k) + shift) / float(kTaps) - 0.5);
+    const float zY = depthAt(p);
+    // 1 behind or level, 0 in front; a trace more so that the sum is never
+    // empty.
+    const float w = clamp(1.0 - (zX - zY) / (kSoftDepth * min(zX, zY)), 0.0, 1.0) + 1.0e-4;
+    sum += w * texture(tex, p).rgb;
+    total += w;
+  }
+  outColour = vec4(sum / total, 1.0);
 }
 
 @technique MappedBlur

@@ -3,8 +3,8 @@ MappedDistortion: moves a picture by a per-pixel map in one full-screen pass.
 Map. "distortionMap" is read like the solid-object effect's distortion and
 velocity outputs: m = 2 (rg - 128/255), 128/255 being the 8-bit 0.5 of the
 scenes' clear value, so mid-grey means no move; x is to the right and y
-downwards. The map is read at four points 1.5 texels off the pixel
-diagonally (bilinear, so together a 4 x 4 box around it) and averaged.
+downwards. The map is read once, filtered, at the corner of the pixel's
+texel: the mean of a 2 x 2 box around it.
 
 Move. "timedelta" turns the map into the phase of a wave, m / timedelta
 radians, and the picture's content moves by
@@ -18,10 +18,11 @@ that is, each pixel shows the picture from that far against the move.
     changes in the map (the shading across a wall, a curved surface) become
     ripples along its contours. A picture used as its own map ripples along
     its own light and shade.
-  - Where the phase turns by more than a quarter turn from one side of the
-    four reads to the other (fine texture, silhouettes) the wave would only
-    scatter pixels: it fades out there, fully at half a turn, which keeps
-    the ripple free of noise.
+  - Where the phase turns by more than a quarter turn over kSmoothing
+    pixels (fine texture, silhouettes) the wave would only scatter pixels:
+    it fades out there, fully at half a turn, which keeps the ripple free of
+    noise. The turn comes from the phase's screen-space derivatives, so it
+    costs no further reads.
 "factor" sets the size and sign of the move: kReach = 2 makes factor 0.01
 move the picture by at most 2 % of its size. A timedelta at or below 0.001
 counts as 0.001.
@@ -55,20 +56,16 @@ layout(location = 0) out vec4 outColour;
 const float kStill = 128.0 / 255.0;
 // Texture units moved per unit of factor at the crest of the wave.
 const float kReach = 2.0;
-// Texels between the centre and each of the four smoothing reads.
-const float kSmoothing = 1.5;
+// Pixels over which the phase may turn by a quarter turn before the wave
+// starts to fade.
+const float kSmoothing = 3.0;
 const float kPi = 3.14159265;
 
 void main() {
-  const vec2 texel = kSmoothing / vec2(textureSize(distortionMap, 0));
-  const float toPhase = 2.0 / max(timedelta, 0.001);
-  const vec2 a = (texture(distortionMap, uv + texel * vec2(-1.0, -1.0)).rg - kStill) * toPhase;
-  const vec2 b = (texture(distortionMap, uv + texel * vec2(1.0, -1.0)).rg - kStill) * toPhase;
-  const vec2 c = (texture(distortionMap, uv + texel * vec2(-1.0, 1.0)).rg - kStill) * toPhase;
-  const vec2 d = (texture(distortionMap, uv + texel * vec2(1.0, 1.0)).rg - kStill) * toPhase;
-  const vec2 phase = 0.25 * (a + b + c + d);
-  // How far the phase turns across the reads, per direction of move.
-  const vec2 turn = max(abs(b + d - a - c), abs(c + d - a - b)) * 0.5;
+  const vec2 corner = 0.5 / vec2(textureSize(distortionMap, 0));
+  const vec2 phase = (texture(distortionMap, uv + corner).rg - kStill) * (2.0 / max(timedelta, 0.001));
+  // How far the phase turns across kSmoothing pixels, per direction of move.
+  const vec2 turn = kSmoothing * max(abs(dFdx(phase)), abs(dFdy(phase)));
   const vec2 fade = clamp((kPi - turn) / (0.5 * kPi), 0.0, 1.0);
   const vec2 move = kReach * factor * fade * sin(phase);
   outColour = vec4(texture(tex, uv - move).rgb, 1.0);
