@@ -4,9 +4,14 @@ scene's four simultaneous outputs.
 Lighting model. Light is gathered per pixel in world space. A point light i
 sends pointLight[i].color (its colour already times its intensity) divided by
 max(d, 1)^pointLight[i].power, d being the distance from the light in units
-of kLightDistanceUnit (one world unit). Diffuse uses Lambert's cosine, or with
-material.lightBleedEnabled the wrapped cosine (cos + bleed) / (1 + bleed), so a
-large bleed lets light reach round to the far side; specular is Blinn-Phong
+of kLightDistanceUnit (5 world units: the scenes place weak lights tens of
+units from what they light, a room of 260 units around a light of 6, a
+harmonium 10 to 25 units from lights of 15 falling off as d^2). The sky shell
+measures the same falloff in world units (kSkyDistanceUnit): its large
+colours are made to meet lights 150 units away.
+Diffuse uses Lambert's cosine, or with material.lightBleedEnabled the wrapped
+cosine (cos + bleed) / (1 + bleed), so a large bleed lets light reach round
+to the far side; specular is Blinn-Phong
 with material.specularPower, only on sides facing the light. The optional
 directional light shines along directionallight.dir with no falloff. Colour =
 texture x (material.ambient + environmentAmbient + material.diffuse x diffuse
@@ -19,10 +24,12 @@ empty slot as a 1 x 1 black texture).
 Normal mapping (enableNormalmap): "normalmap" is read with texture-coordinate
 pair 1 and holds a tangent-space normal, rgb = 0.5 + 0.5 n with x along the
 tangent (set 2, the direction in which pair 1's u grows), y along the binormal
-(set 3, v) and z out of the surface. material.bumpiness scales x and y; z is
-kept on the outer side. A colour picture used as normal map tilts the normal
-by its colour. A zero tangent frame (meshes whose frames were never derived)
-leaves the vertex normal.
+(set 3, v) and z out of the surface. Only x and y are read: the shading normal
+is normalize(N + bumpiness (x T + y B)) with N, T, B the unit vertex normal,
+tangent and binormal, so a true normal map (z near 1) bends as usual, and a
+colour picture used as normal map tilts the normal by its colour but never
+lays it flat or turns it inwards. A zero tangent frame (meshes whose frames
+were never derived) leaves the vertex normal.
 
 Outputs, all four written by every technique:
   0  the lit colour. Alpha is 1 for opaque drawing; for blended drawing
@@ -57,7 +64,8 @@ Techniques:
                   per object unit of its distance along the axis, normals
                   with it; lit like SolidObject.
   skybox          the sky shell, drawn first: lit like SolidObject (its large
-                  colours meet far lights) but without specular, writing no
+                  colours meet far lights, measured in world units) but
+                  without specular, writing no
                   depth-buffer values so everything later lies in front, its
                   depth output at z_far and no distortion.
 
@@ -121,7 +129,9 @@ uniform float disM;
 uniform vec3 axis;
 
 // Distances are divided by this before the falloff.
-const float kLightDistanceUnit = 1.0;
+const float kLightDistanceUnit = 5.0;
+// The sky shell measures its far lights in world units.
+const float kSkyDistanceUnit = 1.0;
 // Radians of twist per object unit along the twirl axis, per unit of disM.
 const float kTwirlRate = 0.25;
 
@@ -216,13 +226,19 @@ Surface surfaceOf(vec3 p, vec3 n, vec3 t, vec3 b, vec2 uv0, vec2 uv1) {
 
 // ---- fragment side -------------------------------------------------------
 
+// v scaled to length 1, or zero when it has no length (no tangent frame).
+vec3 unitOrZero(vec3 v) { return dot(v, v) > 1e-12 ? normalize(v) : vec3(0.0); }
+
+// The map's x and y tilt the normal along the tangent and the binormal; its
+// blue channel is not read, the surface normal itself stands for z. A true
+// normal map (z close to 1) bends the same way as when z is decoded, and a
+// colour picture used as a map tilts the normal by its colour without ever
+// laying it flat into the surface or turning it inwards.
 vec3 shadingNormal(Surface s) {
   const vec3 n = normalize(s.normal);
   if (!enableNormalmap) return n;
-  vec3 m = texture(normalmap, s.uv1).xyz * 2.0 - 1.0;
-  m.xy *= material.bumpiness;
-  m.z = max(m.z, 0.0);
-  const vec3 bent = s.tangent * m.x + s.binormal * m.y + n * m.z;
+  const vec2 m = (texture(normalmap, s.uv1).xy * 2.0 - 1.0) * material.bumpiness;
+  const vec3 bent = n + unitOrZero(s.tangent) * m.x + unitOrZero(s.binormal) * m.y;
   return dot(bent, bent) > 1e-12 ? normalize(bent) : n;
 }
 
@@ -239,7 +255,7 @@ void gather(vec3 n, vec3 v, vec3 l, vec3 c, bool withSpecular, inout vec3 diffus
   }
 }
 
-vec4 shade(Surface s, bool withSpecular) {
+vec4 shade(Surface s, bool withSpecular, float distanceUnit) {
   const vec3 n = shadingNormal(s);
   const vec3 toEye = s.eye - s.worldPosition;
   const vec3 v = dot(toEye, toEye) > 1e-12 ? normalize(toEye) : n;
@@ -249,7 +265,7 @@ vec4 shade(Surface s, bool withSpecular) {
     const vec3 toLight = pointLight[i].position.xyz - s.worldPosition;
     const float d = length(toLight);
     const vec3 l = d > 1e-6 ? toLight / d : n;
-    const float falloff = 1.0 / pow(max(d / kLightDistanceUnit, 1.0), pointLight[i].power);
+    const float falloff = 1.0 / pow(max(d / distanceUnit, 1.0), pointLight[i].power);
     gather(n, v, l, pointLight[i].color.rgb * falloff, withSpecular, diffuse, specular);
   }
   if (enableDirectionallight && dot(directionallight.dir, directionallight.dir) > 1e-12)
@@ -340,35 +356,35 @@ void main() {
 FRAGMENT_INTERFACE;
 void main() {
   const Surface s = CURRENT_SURFACE;
-  WRITE_OUTPUTS(s, shade(s, true), kByMaterial, 1.0);
+  WRITE_OUTPUTS(s, shade(s, true, kLightDistanceUnit), kByMaterial, 1.0);
 }
 
 @fragment alpha
 FRAGMENT_INTERFACE;
 void main() {
   const Surface s = CURRENT_SURFACE;
-  WRITE_OUTPUTS(s, shade(s, true), kAlphaBlended, 1.0);
+  WRITE_OUTPUTS(s, shade(s, true, kLightDistanceUnit), kAlphaBlended, 1.0);
 }
 
 @fragment additive
 FRAGMENT_INTERFACE;
 void main() {
   const Surface s = CURRENT_SURFACE;
-  WRITE_OUTPUTS(s, shade(s, true), kAdditive, 1.0);
+  WRITE_OUTPUTS(s, shade(s, true, kLightDistanceUnit), kAdditive, 1.0);
 }
 
 @fragment twirl
 FRAGMENT_INTERFACE;
 void main() {
   const Surface s = CURRENT_SURFACE;
-  WRITE_OUTPUTS(s, shade(s, true), kByMaterial, clamp(disM, 0.0, 1.0));
+  WRITE_OUTPUTS(s, shade(s, true, kLightDistanceUnit), kByMaterial, clamp(disM, 0.0, 1.0));
 }
 
 @fragment sky
 FRAGMENT_INTERFACE;
 void main() {
   const Surface s = CURRENT_SURFACE;
-  WRITE_OUTPUTS(s, shade(s, false), kByMaterial, 0.0);
+  WRITE_OUTPUTS(s, shade(s, false, kSkyDistanceUnit), kByMaterial, 0.0);
 }
 
 @technique SolidObject

@@ -493,7 +493,7 @@ TEST_F(PostOnOpenGl, ChainOverALitMovingBoxBlursTintsAndBends) {
   scene->graph->camera = camera;
   scene->graph->velocityTarget = EngineContext::get().acquireRenderTarget(gfx::Format::A8R8G8B8);
   scene->lighting.velocityScale = 0.1f;  // as the caption overlay's scene
-  light = new NodePointlight(3, 4, -4, 6.0f, 1.0f, 100.0f, 1.0f, 0.9f, 0.8f, 1.0f);
+  light = new NodePointlight(3, 4, -4, 1.2f, 1.0f, 100.0f, 1.0f, 0.9f, 0.8f, 1.0f);
   scene->graph->root.addChild(light);
   auto add = [&](float halfSize, const Matrix& transform) {
     MeshInstance* instance = &instances.emplace_back();

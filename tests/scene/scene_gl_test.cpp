@@ -128,9 +128,10 @@ class SceneOnOpenGl : public SceneTest {
     scene->graph->camera = camera;
     scene->graph->velocityTarget = EngineContext::get().acquireRenderTarget(gfx::Format::A8R8G8B8);
     scene->lighting.velocityScale = 1.0f;
-    // Warm light above right, blue light low on the left.
-    warm = new NodePointlight(4, 4, -3, 6.0f, 1.0f, 100.0f, 1.0f, 0.85f, 0.7f, 1.0f);
-    cold = new NodePointlight(-5, 0.5f, -1, 5.0f, 1.0f, 100.0f, 0.35f, 0.55f, 1.0f, 1.0f);
+    // Warm light above right, blue light low on the left; both lie within
+    // about one falloff unit of the box, so they reach it at full strength.
+    warm = new NodePointlight(4, 4, -3, 1.2f, 1.0f, 100.0f, 1.0f, 0.85f, 0.7f, 1.0f);
+    cold = new NodePointlight(-5, 0.5f, -1, 1.0f, 1.0f, 100.0f, 0.35f, 0.55f, 1.0f, 1.0f);
     scene->graph->root.addChild(warm);
     scene->graph->root.addChild(cold);
   }

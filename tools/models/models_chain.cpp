@@ -39,8 +39,9 @@ Model makeChainLink() {
   model.fileName = "chain.x";
   model.root.name = "chain";
   // After the scene's 0.3 scale: inside length 2.5 (the particle spacing),
-  // wire 0.48 thick, inside width 1.08, so each link threads its neighbours.
-  const double wire = 0.8, bend = 2.6, straight = 2.5 / 0.3 / 2 - bend + wire;
+  // wire 0.78 thick, inside width 1.02, so each link threads its neighbours and
+  // stays visible from across the room.
+  const double wire = 1.3, bend = 3.0, straight = 2.5 / 0.3 / 2 - bend + wire;
   const int steel = model.addMaterial(material("Steel", "metalli.jpg", 0.62, 0.63, 0.66, 0.9, 40));
   ModelNode& link = model.root.child("Link01");
   model.addMesh(link, "Link01Shape", tube(linkCentreLine(straight, bend, 24), {wire}, 14, true, false, 3, 0.08),

@@ -9,7 +9,7 @@
 // The room (z up, as the scene stands it up with a quarter turn about x, a
 // 0.8 squash of z and a drop of 15): floor at z = 0, so at y = -15 in the
 // scene. The arms' lowest joint is held at y = -8; "ChamferCyl01" is the
-// round table they rest on, its top at y = -9.5. The camera circles at
+// hub pillar under their axis, its top at y = -9.5. The camera circles at
 // radius 24.5 (7 when lifted) and height 3 to 21, inside a hall of
 // 128 x 128 with its ceiling at y = 29.8.
 #include <cmath>
@@ -23,8 +23,8 @@ Model makeBlock() {
   model.fileName = "block1.x";
   model.importedWithFlippedNormals = true;
   model.root.name = "block1";
-  const int steel = model.addMaterial(material("BlockSteel", "metalli.jpg", 0.55, 0.56, 0.6, 0.8, 32));
-  const int brass = model.addMaterial(material("PinBrass", "metalli.jpg", 0.75, 0.6, 0.3, 1.0, 48));
+  const int steel = model.addMaterial(material("BlockSteel", "metalli.jpg", 0.3, 0.31, 0.33, 0.4, 32));
+  const int brass = model.addMaterial(material("PinBrass", "metalli.jpg", 0.45, 0.36, 0.18, 0.5, 48));
 
   ModelNode& body = model.root.child("Box01");
   MeshPart beam = roundedBox({3.4, 0.8, 0.8}, 0.22, 3, 6, 0.3);
@@ -56,12 +56,13 @@ Model makeWorkshopRoom() {
   model.fileName = "talo.x";
   model.importedWithFlippedNormals = true;
   model.root.name = "talo";
-  // The only light rides with the camera (range 50, 1/d falloff) and the
-  // ambient is weak: the far walls need strong diffuse colours to show.
-  const int floorMat = model.addMaterial(material("Planks", "puu.jpg", 2.4, 2.1, 1.8, 0.2, 8));
-  const int wallMat = model.addMaterial(material("Hall", "sali2.jpg", 3.0, 3.0, 3.0, 0.1, 4));
-  const int beamMat = model.addMaterial(material("Beams", "puu.jpg", 2.0, 1.6, 1.3, 0.2, 8));
-  const int tableMat = model.addMaterial(material("TableSteel", "metalli.jpg", 0.6, 0.6, 0.62, 0.9, 32));
+  // The only light rides with the camera (intensity 5, falling off as 1/d
+  // beyond 5 units) and the ambient is weak: the far walls need stronger
+  // diffuse colours than the blocks next to the camera.
+  const int floorMat = model.addMaterial(material("Planks", "puu.jpg", 1.0, 0.85, 0.7, 0.1, 8));
+  const int wallMat = model.addMaterial(material("Hall", "sali2.jpg", 1.2, 1.2, 1.2, 0.05, 4));
+  const int beamMat = model.addMaterial(material("Beams", "puu.jpg", 0.8, 0.65, 0.5, 0.1, 8));
+  const int pillarMat = model.addMaterial(material("PillarSteel", "metalli.jpg", 0.6, 0.6, 0.62, 0.9, 32));
 
   const double half = 64, height = 56;
 
@@ -102,18 +103,21 @@ Model makeWorkshopRoom() {
   ModelNode& beamNode = model.root.child("Beams");
   model.addMesh(beamNode, "BeamsShape", std::move(beams), beamMat);
 
-  // The round table with chamfered edges: top at z = 5.5 / 0.8 (y = -9.5).
-  const double top = 5.5 / 0.8, radius = 46;
-  MeshPart table = lathe({{0, 0, true},
+  // The hub pillar with chamfered edges under the arms' axis: top at
+  // z = 5.5 / 0.8 (y = -9.5). The scene gives it diffuse 5 and specular 20
+  // under a light that rides with the camera, so it glows: it is kept
+  // narrow, a bright post in the middle rather than a floor of glare.
+  const double top = 5.5 / 0.8, radius = 5;
+  MeshPart pillar = lathe({{0, 0, true},
                           {radius - 2.0, 0, true},
                           {radius, 1.5, true},
                           {radius, top - 1.5, true},
                           {radius - 2.0, top, true},
                           {0, top, true}},
                          96, 8, 1);
-  table.transform(standUp());
-  ModelNode& tableNode = model.root.child("ChamferCyl01");
-  model.addMesh(tableNode, "ChamferCyl01Shape", std::move(table), tableMat);
+  pillar.transform(standUp());
+  ModelNode& pillarNode = model.root.child("ChamferCyl01");
+  model.addMesh(pillarNode, "ChamferCyl01Shape", std::move(pillar), pillarMat);
   return model;
 }
 
