@@ -21,18 +21,14 @@
 #include "scene/lighting.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
+#include "tests/demo/demo_test_checks.h"
 #include "tests/scene/scene_test_support.h"
 
 namespace velm {
 namespace {
 
 using ::testing::ElementsAre;
-
-void expectNear(Vector3 actual, Vector3 expected, float tolerance, const std::string& what) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance) << what;
-  EXPECT_NEAR(actual.y, expected.y, tolerance) << what;
-  EXPECT_NEAR(actual.z, expected.z, tolerance) << what;
-}
+using testing::expectNear;
 
 Vector3 row(const Matrix& m, int r) { return {m.m[r][0], m.m[r][1], m.m[r][2]}; }
 
@@ -301,15 +297,6 @@ class ChainSceneTest : public testing::SceneTest {
     SceneTest::TearDown();
   }
 
-  std::vector<float> floatsSet(const std::string& name) const {
-    std::vector<float> values;
-    const std::string key = ".setFloat(" + name + ", ";
-    for (const std::string& c : calls()) {
-      const size_t at = c.find(key);
-      if (at != std::string::npos) values.push_back(std::strtof(c.c_str() + at + key.size(), nullptr));
-    }
-    return values;
-  }
   // The texture names bound to the parameter `name` of the three post
   // effects (not the solid-object draws), in order.
   std::vector<std::string> texturesSet(const std::string& name) const {
@@ -326,9 +313,6 @@ class ChainSceneTest : public testing::SceneTest {
       out.push_back(c.substr(at + key.size(), c.size() - at - key.size() - 1));
     }
     return out;
-  }
-  static std::string nameOf(RenderTarget* target) {
-    return gfx::RecordingDevice::nameOf(target ? target->getTexture() : nullptr);
   }
 
   std::array<float, kSpectrumBands> bands{};

@@ -23,6 +23,7 @@
 #include "scene/lighting.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
+#include "tests/demo/demo_test_checks.h"
 #include "tests/scene/scene_test_support.h"
 #include "text/glyph_font.h"
 
@@ -30,19 +31,8 @@ namespace velm {
 namespace {
 
 using ::testing::ElementsAre;
-
-void expectMatrixNear(const Matrix& actual, const Matrix& expected, const std::string& what) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      EXPECT_NEAR(actual.m[r][c], expected.m[r][c], 1e-3f * (1.0f + std::fabs(expected.m[r][c])))
-          << what << " [" << r << "][" << c << "]";
-}
-
-Matrix uniformScale(float s) {
-  Matrix m = Matrix::identity();
-  m.m[0][0] = m.m[1][1] = m.m[2][2] = s;
-  return m;
-}
+using testing::expectMatrixNear;
+using testing::uniformScale;
 
 TEST(HarmoniumPulse, JumpsOnBassHitsRelaxesByOnePointTwoAndFloorsAtAHalf) {
   const struct {

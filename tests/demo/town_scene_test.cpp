@@ -23,6 +23,7 @@
 #include "scene/lighting.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
+#include "tests/demo/demo_test_checks.h"
 #include "tests/scene/scene_test_support.h"
 #include "text/glyph_font.h"
 
@@ -31,27 +32,11 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using testing::expectMatrixNear;
+using testing::expectNear;
+using testing::uniformScale;
 
 constexpr float kEps = 1e-4f;
-
-void expectNear(Vector3 actual, Vector3 expected, float tolerance, const std::string& what) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance) << what;
-  EXPECT_NEAR(actual.y, expected.y, tolerance) << what;
-  EXPECT_NEAR(actual.z, expected.z, tolerance) << what;
-}
-
-void expectMatrixNear(const Matrix& actual, const Matrix& expected, const std::string& what) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      EXPECT_NEAR(actual.m[r][c], expected.m[r][c], 1e-3f * (1.0f + std::fabs(expected.m[r][c])))
-          << what << " [" << r << "][" << c << "]";
-}
-
-Matrix uniformScale(float s) {
-  Matrix m = Matrix::identity();
-  m.m[0][0] = m.m[1][1] = m.m[2][2] = s;
-  return m;
-}
 
 MeshInstance* instance(INode* model, const std::string& name) {
   return model ? dynamic_cast<MeshInstance*>(model->find(name)) : nullptr;
@@ -84,17 +69,6 @@ class TownSceneTest : public testing::SceneTest {
     SceneTest::TearDown();
   }
 
-  // The values given to the effect parameter `name` since the last clear.
-  std::vector<float> floatsSet(const std::string& name) const {
-    std::vector<float> values;
-    const std::string key = ".setFloat(" + name + ", ";
-    for (const std::string& c : calls()) {
-      const size_t at = c.find(key);
-      if (at != std::string::npos) values.push_back(std::strtof(c.c_str() + at + key.size(), nullptr));
-    }
-    return values;
-  }
-
   // (parameter, texture name) of every effect texture binding since the last clear.
   std::vector<std::pair<std::string, std::string>> effectTextures() const {
     std::vector<std::pair<std::string, std::string>> out;
@@ -105,10 +79,6 @@ class TownSceneTest : public testing::SceneTest {
       out.emplace_back(c.substr(open, comma - open), c.substr(comma + 2, c.size() - comma - 3));
     }
     return out;
-  }
-
-  static std::string nameOf(RenderTarget* target) {
-    return gfx::RecordingDevice::nameOf(target ? target->getTexture() : nullptr);
   }
 
   std::array<float, kSpectrumBands> bands{};

@@ -261,7 +261,7 @@ TEST_F(WorkshopTest, TurnsSpawnWithTheOddsOfTheSection) {
       {true, 0.0f, 0.1},    // intense: one draw in ten
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "intense " << c.intense << ", e = " << c.e);
+    SCOPED_TRACE(::testing::Message() << "intense " << c.intense << ", e = " << c.e);
     workshopIntense = c.intense;
     bands.fill(0.0f);
     bands[52] = c.e;

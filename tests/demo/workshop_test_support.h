@@ -26,23 +26,19 @@
 #include "platform/messages.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
+#include "tests/support/test_environment.h"
 
 namespace velm::workshop_testing {
 
 class DemoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::setMessageBoxHook(
-        [this](const std::string& title, const std::string& text) { messages.emplace_back(title, text); });
-    (void)platform::takeQuitMessage();
+    testing::captureMessageBoxes(&messages);
     loadingInProgress = false;  // progress reports count but draw nothing
     progressCounter = 50;
     loadingTexture = nullptr;
     window = std::make_unique<RenderWindow>();
-    EngineContext& context = EngineContext::get();
-    delete context.device;
-    device = new gfx::RecordingDevice(window->settings.width, window->settings.height);
-    context.device = device;
+    device = testing::installRecordingDevice(*window);
     bands.fill(0.0f);
     savedSpectrum = spectrum;
     spectrum = bands.data();
@@ -52,28 +48,20 @@ class DemoTest : public ::testing::Test {
 
   void TearDown() override {
     teardownWorkshopScene();
-    currentScene = nullptr;
-    SolidDrawContext& solid = SolidDrawContext::get();
-    solid.scene = nullptr;
-    solid.binding = nullptr;
-    solid.worldStack.clear();
-    EffectRegistry::destroy();
-    EngineContext::get().shutdown();
+    testing::clearSceneGlobals();
+    testing::releaseEngine();
     device = nullptr;
-    resetDataFileCacheForTesting();
     loadingInProgress = true;
     progressCounter = 50;
     window.reset();
     spectrum = savedSpectrum;
     workshopIntense = false;
-    for (const auto& [title, text] : messages) ADD_FAILURE() << "unexpected message: " << title << " / " << text;
-    EXPECT_FALSE(platform::takeQuitMessage()) << "unexpected quit request";
-    platform::setMessageBoxHook(nullptr);
+    testing::expectNoMessageBoxes(messages);
   }
 
   std::unique_ptr<RenderWindow> window;
   gfx::RecordingDevice* device = nullptr;  // owned by the engine context
-  std::vector<std::pair<std::string, std::string>> messages;
+  std::vector<testing::Message> messages;
   std::array<float, kSpectrumBands> bands{};
   float* savedSpectrum = nullptr;
 };

@@ -1,14 +1,9 @@
 #include "tests/engine/engine_test_support.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "engine/data_files.h"
-#include "engine/effects.h"
-#include "engine/engine_context.h"
-#include "engine/loading_screen.h"
 #include "platform/messages.h"
 
 namespace velm::testing {
@@ -31,57 +26,30 @@ void writeFile(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
-std::vector<float> loggedFloats(const std::string& call) {
-  std::vector<float> values;
-  const size_t open = call.find('['), close = call.find(']');
-  if (open == std::string::npos || close == std::string::npos) return values;
-  std::istringstream in(call.substr(open + 1, close - open - 1));
-  float v = 0;
-  while (in >> v) values.push_back(v);
-  return values;
-}
-
 void EngineTest::SetUp() {
   savedDirectory_ = fs::current_path().string();
-  std::string pattern = (fs::temp_directory_path() / "velm-engine-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  workDirectory_ = pattern;
+  workDirectory_ = makeScratchFolder("velm-engine");
+  ASSERT_FALSE(workDirectory_.empty()) << "no scratch folder";
   fs::current_path(workDirectory_);
 
-  platform::setMessageBoxHook([this](const std::string& title, const std::string& text) {
-    messages_.emplace_back(title, text);
-  });
-  (void)platform::takeQuitMessage();
+  captureMessageBoxes(&messages_);
 
   // The loading state a program starts with; without a loading picture no
   // report draws anything.
-  loadingInProgress = true;
-  progressCounter = 50;
-  loadingProgress = 0.0f;
-  loadingTexture = nullptr;
+  resetLoadingScreen(true);
 
   window = std::make_unique<RenderWindow>();
   useRecordingDevice();
 }
 
-void EngineTest::useRecordingDevice() {
-  EngineContext& context = EngineContext::get();
-  delete context.device;
-  device = new gfx::RecordingDevice(window->settings.width, window->settings.height);
-  context.device = device;
-}
+void EngineTest::useRecordingDevice() { device = installRecordingDevice(*window); }
 
 std::vector<Message> EngineTest::takeMessages() { return std::exchange(messages_, {}); }
 
 void EngineTest::TearDown() {
-  EffectRegistry::destroy();
-  EngineContext::get().shutdown();
+  releaseEngine();
   device = nullptr;
-  resetDataFileCacheForTesting();
-  loadingInProgress = true;
-  progressCounter = 50;
-  loadingProgress = 0.0f;
-  loadingTexture = nullptr;
+  resetLoadingScreen(true);
   window.reset();
 
   EXPECT_TRUE(messages_.empty()) << "unexpected message: " << messages_.front().first << " / "
@@ -89,8 +57,7 @@ void EngineTest::TearDown() {
   EXPECT_FALSE(platform::takeQuitMessage()) << "unexpected quit request";
   platform::setMessageBoxHook(nullptr);
   fs::current_path(savedDirectory_);
-  std::error_code ignored;
-  fs::remove_all(workDirectory_, ignored);
+  removeScratchFolder(workDirectory_);
 }
 
 }  // namespace velm::testing

@@ -15,17 +15,15 @@
 #include "app/render_window.h"
 #include "platform/gfx/device.h"
 #include "platform/gfx/recording_device.h"
+#include "tests/support/recorded_calls.h"
+#include "tests/support/test_environment.h"
 
 namespace velm::testing {
-
-using Message = std::pair<std::string, std::string>;  // title, text
 
 // The file bytes of a fixture under tests/fixtures/engine/.
 std::string fixtureBytes(const std::string& name);
 // Writes `bytes` to `path` (relative to the working directory), making folders.
 void writeFile(const std::string& path, const std::string& bytes);
-// The floats logged inside the first [...] of a recorded call.
-std::vector<float> loggedFloats(const std::string& call);
 
 // A device that passes every call to another and, when deleted, runs a
 // callback with the other still alive: lets a test look at the device at the

@@ -119,7 +119,7 @@ TEST_F(LoadingScreen, ZoomEnlargesTheQuadByThePictureAspect) {
     window->settings.height = c.height;
     device->clearCalls();
     drawScreenQuad(nullptr, 1.0f, c.zoom, gfx::Blend::One, gfx::Blend::SrcAlpha);
-    const std::vector<float> v = loggedFloats(calls().back());
+    const std::vector<float> v = loggedFloatsToFirstClose(calls().back());
     ASSERT_EQ(v.size(), 30u);
     const float expected[30] = {-c.hx, -c.hy, 0, 0, 1, -c.hx, c.hy, 0, 0, 0, c.hx, c.hy,  0, 1, 0,
                                 c.hx,  c.hy,  0, 1, 0, c.hx,  -c.hy, 0, 1, 1, -c.hx, -c.hy, 0, 0, 1};

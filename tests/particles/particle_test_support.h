@@ -17,6 +17,9 @@
 #include "app/render_window.h"
 #include "engine/math3d.h"
 #include "platform/gfx/recording_device.h"
+#include "tests/support/headless_gl.h"
+#include "tests/support/recorded_calls.h"
+#include "tests/support/test_environment.h"
 
 namespace velm {
 class PerspectiveCamera;
@@ -25,12 +28,6 @@ class Texture;
 }  // namespace velm
 
 namespace velm::testing {
-
-// The floats logged inside the first [...] of a recorded call.
-std::vector<float> loggedFloats(const std::string& call);
-
-// Writes an RGBA picture (row 0 first) as a PNG file.
-void writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba);
 
 class ParticleTest : public ::testing::Test {
  protected:
@@ -52,8 +49,8 @@ class ParticleTest : public ::testing::Test {
   Scene* scene = nullptr;
   PerspectiveCamera* camera = nullptr;
   std::string folder;  // a scratch folder removed at teardown
-  std::vector<std::pair<std::string, std::string>> messages;
-  std::vector<std::string> glErrors;
+  std::vector<Message> messages;
+  HeadlessGl gl;  // its errors fail the test
 };
 
 }  // namespace velm::testing

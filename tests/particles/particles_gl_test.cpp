@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,28 +22,10 @@
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
 #include "tests/particles/particle_test_support.h"
+#include "tests/support/gl_pictures.h"
 
 namespace velm::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Rgba {
-  int r, g, b, a;
-};
-std::ostream& operator<<(std::ostream& out, const Rgba& c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
-}
-
-struct Picture {
-  gfx::Readback pixels;
-  Rgba at(int x, int y) const {
-    const uint8_t* p = &pixels.bytes[(static_cast<size_t>(y) * pixels.width + static_cast<size_t>(x)) * 4];
-    return {p[0], p[1], p[2], p[3]};
-  }
-  int width() const { return static_cast<int>(pixels.width); }
-  int height() const { return static_cast<int>(pixels.height); }
-};
 
 struct Point {
   float x, y;
@@ -56,29 +36,19 @@ class ParticlesOnOpenGl : public ParticleTest {
 
   Picture renderScene(float time) {
     scene->render(time);
-    Picture p;
-    EXPECT_EQ(EngineContext::get().device->readSurface(scene->output()->surface, &p.pixels), gfx::Result::Ok);
-    return p;
+    return readPicture(scene->output()->surface);
   }
 
   // Where a world point lands in the picture, in pixels (not rounded), and
   // its clip w.
   Point pixelOf(Vector3 world, const Picture& picture, float* w = nullptr) const {
-    const Matrix vp = camera->viewProjection();
-    float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = world.x * vp.m[0][j] + world.y * vp.m[1][j] + world.z * vp.m[2][j] + vp.m[3][j];
-    if (w) *w = c[3];
-    return {(c[0] / c[3] * 0.5f + 0.5f) * static_cast<float>(picture.width()),
-            (0.5f - c[1] / c[3] * 0.5f) * static_cast<float>(picture.height())};
+    const PicturePoint p = projectToPicture(camera->viewProjection(), world, picture.width(), picture.height());
+    if (w) *w = p.w;
+    return {p.x, p.y};
   }
 
   void saveStill(const std::string& name, const Picture& picture) {
-    const char* stills = std::getenv("VELM_PARTICLE_STILLS");
-    if (!stills) return;
-    fs::create_directories(stills);
-    std::vector<uint8_t> opaque = picture.pixels.bytes;
-    for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;
-    writePng(std::string(stills) + "/" + name, picture.width(), picture.height(), opaque);
+    saveStillOverBlack("VELM_PARTICLE_STILLS", name, picture.pixels);
   }
 
   Texture* whiteTexture() {

@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -24,8 +21,6 @@
 #include "geometry/mesh.h"
 #include "geometry/modifiers.h"
 #include "geometry/subdivide.h"
-#include "platform/gfx/gl_context.h"
-#include "platform/gfx/gl_device.h"
 #include "post/hsv_effect.h"
 #include "post/mapped_distortion_effect.h"
 #include "post/motionblur_effect.h"
@@ -34,65 +29,11 @@
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
 #include "tests/scene/scene_test_support.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "tests/support/gl_pictures.h"
+#include "tests/support/headless_gl.h"
 
 namespace velm::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Rgba {
-  int r, g, b, a;
-  bool operator==(const Rgba&) const = default;
-};
-std::ostream& operator<<(std::ostream& out, const Rgba& c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
-}
-
-struct Picture {
-  gfx::Readback pixels;
-  Rgba at(int x, int y) const {
-    const uint8_t* p = &pixels.bytes[(static_cast<size_t>(y) * pixels.width + static_cast<size_t>(x)) * 4];
-    return {p[0], p[1], p[2], p[3]};
-  }
-  int width() const { return static_cast<int>(pixels.width); }
-  int height() const { return static_cast<int>(pixels.height); }
-  // Number of pixels whose colour (not alpha) differs from `other`'s by more than `tolerance`.
-  int differences(const Picture& other, int tolerance = 0) const {
-    int n = 0;
-    for (int y = 0; y < height(); ++y)
-      for (int x = 0; x < width(); ++x) {
-        const Rgba a = at(x, y), b = other.at(x, y);
-        if (std::abs(a.r - b.r) > tolerance || std::abs(a.g - b.g) > tolerance || std::abs(a.b - b.b) > tolerance) ++n;
-      }
-    return n;
-  }
-  // Mean and largest red value over the box x0..x1, y0..y1 (inclusive): the
-  // blur reads a few dithered points per pixel, so single pixels of a thin
-  // smear may miss what their neighbours catch.
-  double meanRed(int x0, int x1, int y0, int y1) const {
-    double sum = 0;
-    for (int y = y0; y <= y1; ++y)
-      for (int x = x0; x <= x1; ++x) sum += at(x, y).r;
-    return sum / ((x1 - x0 + 1) * (y1 - y0 + 1));
-  }
-  int maxRed(int x0, int x1, int y0, int y1) const {
-    int m = 0;
-    for (int y = y0; y <= y1; ++y)
-      for (int x = x0; x <= x1; ++x) m = std::max<int>(m, at(x, y).r);
-    return m;
-  }
-  bool opaque() const {
-    for (size_t i = 3; i < pixels.bytes.size(); i += 4)
-      if (pixels.bytes[i] != 255) return false;
-    return true;
-  }
-};
 
 // A filled rectangle in pixels of the target, top-left origin.
 struct Rect {
@@ -101,7 +42,7 @@ struct Rect {
 };
 
 // Clears the bound target to `background`, then each rectangle to its colour.
-void fill(uint32_t background, std::initializer_list<Rect> rects) {
+void fill(uint32_t background, const std::vector<Rect>& rects) {
   gfx::Device* device = EngineContext::get().device;
   device->clear(gfx::ClearTarget, background, 1.0f, 0);
   gfx::Viewport whole;
@@ -117,17 +58,7 @@ void fill(uint32_t background, std::initializer_list<Rect> rects) {
 class Painting final : public BufferRenderable {
  public:
   Painting(uint32_t background, std::initializer_list<Rect> rects) : background_(background), rects_(rects) {}
-  void draw(float) override {
-    gfx::Device* device = EngineContext::get().device;
-    device->clear(gfx::ClearTarget, background_, 1.0f, 0);
-    gfx::Viewport whole;
-    device->getViewport(&whole);
-    for (const Rect& r : rects_) {
-      device->setViewport({r.x, r.y, r.width, r.height, 0.0f, 1.0f});
-      device->clear(gfx::ClearTarget, r.argb, 1.0f, 0);
-    }
-    device->setViewport(whole);
-  }
+  void draw(float) override { fill(background_, rects_); }
 
  private:
   uint32_t background_;
@@ -138,10 +69,6 @@ constexpr uint32_t kGrey = 0xff808080u;   // the scenes' clear of velocity, dept
 constexpr uint32_t kBlack = 0xff000000u;
 constexpr uint32_t kWhite = 0xffffffffu;
 
-void writePng(const std::string& path, const Picture& p) {
-  ASSERT_NE(stbi_write_png(path.c_str(), p.width(), p.height(), 4, p.pixels.bytes.data(), p.width() * 4), 0) << path;
-}
-
 class PostOnOpenGl : public SceneTest {
  protected:
   static constexpr int kWidth = 320, kHeight = 179;  // the picture of a 320 x 240 window
@@ -150,16 +77,8 @@ class PostOnOpenGl : public SceneTest {
     SceneTest::SetUp();
     window->settings.width = 320;
     window->settings.height = 240;
-    std::string error;
-    auto context = gfx::createSurfacelessContext({.debug = true}, &error);
-    ASSERT_TRUE(context) << "no headless OpenGL context: " << error;
-    auto gl = gfx::createGlDevice(std::move(context), 320, 240,
-                                  [this](const std::string& m) { glErrors.push_back(m); }, &error);
-    ASSERT_TRUE(gl) << error;
-    EngineContext& engine = EngineContext::get();
-    delete engine.device;
+    ASSERT_NO_FATAL_FAILURE(gl.install(320, 240));
     device = nullptr;
-    engine.device = gl.release();
   }
   void TearDown() override {
     delete scene;
@@ -168,7 +87,7 @@ class PostOnOpenGl : public SceneTest {
     instances.clear();
     for (Mesh* m : meshes) delete m;
     SceneTest::TearDown();
-    for (const std::string& e : glErrors) ADD_FAILURE() << "OpenGL error: " << e;
+    gl.expectNoErrors();
   }
 
   // A screen-sized target of `format` filled with rectangles.
@@ -182,13 +101,9 @@ class PostOnOpenGl : public SceneTest {
   RenderTarget* painted(uint32_t background, std::initializer_list<Rect> rects = {}) {
     return painted(gfx::Format::A8R8G8B8, background, rects);
   }
-  Picture read(RenderTarget* target) {
-    Picture p;
-    EXPECT_EQ(EngineContext::get().device->readSurface(target->surface, &p.pixels), gfx::Result::Ok);
-    return p;
-  }
+  Picture read(RenderTarget* target) { return readPicture(target->surface); }
 
-  std::vector<std::string> glErrors;
+  HeadlessGl gl;  // its errors fail the test
   Scene* scene = nullptr;
   PerspectiveCamera* camera = nullptr;
   NodePointlight* light = nullptr;
@@ -470,21 +385,11 @@ TEST_F(PostOnOpenGl, APictureAsItsOwnMapBendsItSteadily) {
 // ---- the chain over a scene ------------------------------------------------------
 
 TEST_F(PostOnOpenGl, ChainOverALitMovingBoxBlursTintsAndBends) {
-  std::string folder = (fs::temp_directory_path() / "velm-post-XXXXXX").string();
-  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::string folder = makeScratchFolder("velm-post");
+  ASSERT_FALSE(folder.empty()) << "no scratch folder";
   // A checker texture for the box.
-  std::vector<uint8_t> rgba(64 * 64 * 4);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x) {
-      const bool dark = ((x / 8) + (y / 8)) % 2 == 0;
-      uint8_t* p = &rgba[static_cast<size_t>((y * 64 + x) * 4)];
-      p[0] = dark ? 200 : 245;
-      p[1] = dark ? 110 : 235;
-      p[2] = dark ? 50 : 215;
-      p[3] = 255;
-    }
-  ASSERT_NE(stbi_write_png((folder + "/checker.png").c_str(), 64, 64, 4, rgba.data(), 64 * 4), 0);
-  Texture* checker = EngineContext::get().createTexture(dataFileName(folder + "/checker.png"));
+  Texture* checker = pngTexture(folder, "checker.png", 64, warmChecker);
+  ASSERT_FALSE(HasFatalFailure()) << "the checker's PNG file is written";
 
   scene = new Scene();
   camera = new PerspectiveCamera(1.3f, 1.0f, 200.0f);
@@ -552,11 +457,10 @@ TEST_F(PostOnOpenGl, ChainOverALitMovingBoxBlursTintsAndBends) {
   glow.render(1.05f);
 
   Picture colour = read(scene->output());
-  for (size_t i = 3; i < colour.pixels.bytes.size(); i += 4) colour.pixels.bytes[i] = 255;  // shown over black
+  colour.pixels.bytes = overBlack(colour.pixels.bytes);
   const Picture blurred = read(blur.output()), tinted = read(hsv.output()), bent = read(warp.output()),
                 waved = read(wave.output()), glowed = read(glow.output());
-  if (const char* stills = std::getenv("VELM_POST_STILLS")) {
-    fs::create_directories(stills);
+  if (const char* stills = stillsFolder("VELM_POST_STILLS")) {
     const std::string base = std::string(stills) + "/chain-";
     writePng(base + "0-scene.png", colour);
     writePng(base + "1-blur.png", blurred);
@@ -565,8 +469,7 @@ TEST_F(PostOnOpenGl, ChainOverALitMovingBoxBlursTintsAndBends) {
     writePng(base + "4-self-mapped-wave.png", waved);
     writePng(base + "5-colour-mapped-blur.png", glowed);
   }
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
+  removeScratchFolder(folder);
 
   for (const Picture* p : {&blurred, &tinted, &bent, &waved, &glowed}) EXPECT_TRUE(p->opaque());
   EXPECT_GT(glowed.differences(colour, 8), 500) << "a colour picture as map smears it";

@@ -7,11 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,51 +17,16 @@
 #include "engine/surfaces.h"
 #include "geometry/mesh.h"
 #include "geometry/modifiers.h"
-#include "platform/gfx/gl_context.h"
-#include "platform/gfx/gl_device.h"
 #include "scene/camera.h"
 #include "scene/lighting.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
 #include "tests/scene/scene_test_support.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "tests/support/gl_pictures.h"
+#include "tests/support/headless_gl.h"
 
 namespace velm::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Rgba {
-  int r, g, b, a;
-};
-std::ostream& operator<<(std::ostream& out, const Rgba& c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
-}
-
-// A read-back target with pixel access.
-struct Picture {
-  gfx::Readback pixels;
-  Rgba at(int x, int y) const {
-    const uint8_t* p = &pixels.bytes[(static_cast<size_t>(y) * pixels.width + static_cast<size_t>(x)) * 4];
-    return {p[0], p[1], p[2], p[3]};
-  }
-  float depthAt(int x, int y) const {
-    float f = 0;
-    std::memcpy(&f, &pixels.bytes[(static_cast<size_t>(y) * pixels.width + static_cast<size_t>(x)) * 4], 4);
-    return f;
-  }
-  int width() const { return static_cast<int>(pixels.width); }
-  int height() const { return static_cast<int>(pixels.height); }
-};
-
-void writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba) {
-  ASSERT_NE(stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4), 0) << path;
-}
 
 class SceneOnOpenGl : public SceneTest {
  protected:
@@ -73,20 +34,11 @@ class SceneOnOpenGl : public SceneTest {
     SceneTest::SetUp();
     window->settings.width = 320;  // picture 320 x 179
     window->settings.height = 240;
-    std::string error;
-    auto context = gfx::createSurfacelessContext({.debug = true}, &error);
-    ASSERT_TRUE(context) << "no headless OpenGL context: " << error;
-    auto gl = gfx::createGlDevice(std::move(context), 320, 240,
-                                  [this](const std::string& m) { glErrors.push_back(m); }, &error);
-    ASSERT_TRUE(gl) << error;
-    EngineContext& engine = EngineContext::get();
-    delete engine.device;
+    ASSERT_NO_FATAL_FAILURE(gl.install(320, 240));
     device = nullptr;
-    engine.device = gl.release();
 
-    std::string pattern = (fs::temp_directory_path() / "velm-scene-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
+    folder = makeScratchFolder("velm-scene");
+    ASSERT_FALSE(folder.empty()) << "no scratch folder";
   }
   void TearDown() override {
     delete scene;
@@ -96,19 +48,13 @@ class SceneOnOpenGl : public SceneTest {
     instances.clear();
     for (Mesh* m : meshes) delete m;
     SceneTest::TearDown();
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-    for (const std::string& e : glErrors) ADD_FAILURE() << "OpenGL error: " << e;
+    removeScratchFolder(folder);
+    gl.expectNoErrors();
   }
 
   // A texture made from an RGBA picture through the data-file cache.
-  Texture* texture(const std::string& name, int size, const std::function<void(int, int, uint8_t*)>& pixel) {
-    std::vector<uint8_t> rgba(static_cast<size_t>(size * size * 4));
-    for (int y = 0; y < size; ++y)
-      for (int x = 0; x < size; ++x) pixel(x, y, &rgba[static_cast<size_t>((y * size + x) * 4)]);
-    const std::string path = folder + "/" + name;
-    writePng(path, size, size, rgba);
-    return EngineContext::get().createTexture(dataFileName(path));
+  Texture* texture(const std::string& name, int size, const PixelFunction& pixel) {
+    return pngTexture(folder, name, size, pixel);
   }
 
   MeshInstance* addBox(float halfSize, const Matrix& transform) {
@@ -136,31 +82,22 @@ class SceneOnOpenGl : public SceneTest {
     scene->graph->root.addChild(cold);
   }
 
-  Picture read(RenderTarget* target) {
-    Picture p;
-    EXPECT_EQ(EngineContext::get().device->readSurface(target->surface, &p.pixels), gfx::Result::Ok);
-    return p;
-  }
+  Picture read(RenderTarget* target) { return readPicture(target->surface); }
 
-  // Where a world point lands in the scene's pictures.
+  // The pixel a world point lands in, in the scene's pictures.
   std::pair<int, int> pixelOf(Vector3 world, int width, int height) const {
-    const Matrix vp = camera->viewProjection();
-    float c[4];
-    for (int j = 0; j < 4; ++j) c[j] = world.x * vp.m[0][j] + world.y * vp.m[1][j] + world.z * vp.m[2][j] + vp.m[3][j];
-    return {static_cast<int>((c[0] / c[3] * 0.5f + 0.5f) * width), static_cast<int>((0.5f - c[1] / c[3] * 0.5f) * height)};
+    const PicturePoint p = projectToPicture(camera->viewProjection(), world, width, height);
+    return {static_cast<int>(p.x), static_cast<int>(p.y)};
   }
 
   void saveStills(const std::string& prefix, const Picture& colour, const Picture& velocity, const Picture& depth,
                   const Picture& distortion) {
-    const char* stills = std::getenv("VELM_SCENE_STILLS");
+    const char* stills = stillsFolder("VELM_SCENE_STILLS");
     if (!stills) return;
-    fs::create_directories(stills);
     const std::string base = std::string(stills) + "/" + prefix;
-    std::vector<uint8_t> opaque = colour.pixels.bytes;  // shown over black
-    for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;
-    writePng(base + "-colour.png", colour.width(), colour.height(), opaque);
-    writePng(base + "-velocity.png", velocity.width(), velocity.height(), velocity.pixels.bytes);
-    writePng(base + "-distortion.png", distortion.width(), distortion.height(), distortion.pixels.bytes);
+    writePng(base + "-colour.png", colour.width(), colour.height(), overBlack(colour.pixels.bytes));
+    writePng(base + "-velocity.png", velocity);
+    writePng(base + "-distortion.png", distortion);
     // Depth: drawn pixels (at least the near plane away) from white (nearest)
     // to dark grey (farthest); nothing drawn is black.
     float nearest = 1e30f, farthest = 0;
@@ -179,7 +116,7 @@ class SceneOnOpenGl : public SceneTest {
     writePng(base + "-depth.png", depth.width(), depth.height(), grey);
   }
 
-  std::vector<std::string> glErrors;
+  HeadlessGl gl;  // its errors fail the test
   std::string folder;
   Scene* scene = nullptr;
   PerspectiveCamera* camera = nullptr;
@@ -189,18 +126,10 @@ class SceneOnOpenGl : public SceneTest {
   std::vector<Mesh*> meshes;
 };
 
-float luminance(const Rgba& c) { return 0.3f * c.r + 0.59f * c.g + 0.11f * c.b; }
-
 TEST_F(SceneOnOpenGl, LitTexturedNormalMappedBoxWritesAllFourOutputs) {
   buildScene();
   const float pi = 3.14159265f;
-  Texture* checker = texture("checker.png", 64, [](int x, int y, uint8_t* p) {
-    const bool dark = ((x / 8) + (y / 8)) % 2 == 0;
-    p[0] = dark ? 200 : 245;
-    p[1] = dark ? 110 : 235;
-    p[2] = dark ? 50 : 215;
-    p[3] = 255;
-  });
+  Texture* checker = texture("checker.png", 64, warmChecker);
   // Round bumps: height sin(2 pi x / 16) sin(2 pi y / 16), normal (-dh/dx, -dh/dy, 1).
   Texture* bumps = texture("bumps.png", 64, [&](int x, int y, uint8_t* p) {
     const float k = 2 * pi / 16, a = 2.5f;

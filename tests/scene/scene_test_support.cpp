@@ -1,26 +1,13 @@
 #include "tests/scene/scene_test_support.h"
 
-#include <sstream>
+#include <cstdlib>
 
-#include "engine/data_files.h"
-#include "engine/effects.h"
-#include "engine/engine_context.h"
 #include "engine/loading_screen.h"
+#include "engine/surfaces.h"
 #include "geometry/mesh.h"
-#include "platform/messages.h"
-#include "scene/mesh_instance.h"
 #include "scene/scene.h"
 
 namespace velm::testing {
-
-std::vector<float> loggedFloats(const std::string& call) {
-  std::vector<float> values;
-  const size_t open = call.find('['), close = call.find(']', open == std::string::npos ? 0 : open);
-  if (open == std::string::npos || close == std::string::npos) return values;
-  std::istringstream in(call.substr(open + 1, close - open - 1));
-  for (float v = 0; in >> v;) values.push_back(v);
-  return values;
-}
 
 Mesh* makeBox(float h) {
   auto* mesh = new Mesh(0, 0);
@@ -61,44 +48,25 @@ Mesh* makeBox(float h) {
 }
 
 void SceneTest::SetUp() {
-  platform::setMessageBoxHook(
-      [this](const std::string& title, const std::string& text) { messages.emplace_back(title, text); });
-  (void)platform::takeQuitMessage();
-  loadingInProgress = false;  // progress reports count but draw nothing
-  progressCounter = 50;
-  loadingProgress = 0.0f;
-  loadingTexture = nullptr;
+  captureMessageBoxes(&messages);
+  resetLoadingScreen(false);  // progress reports count but draw nothing
   window = std::make_unique<RenderWindow>();
-  EngineContext& context = EngineContext::get();
-  delete context.device;
-  device = new gfx::RecordingDevice(window->settings.width, window->settings.height);
-  context.device = device;
+  device = installRecordingDevice(*window);
 }
 
 void SceneTest::TearDown() {
-  currentScene = nullptr;
-  SolidDrawContext& solid = SolidDrawContext::get();
-  solid.scene = nullptr;
-  solid.binding = nullptr;
-  solid.worldStack.clear();
+  clearSceneGlobals();
   sceneTreeLog = nullptr;
-  EffectRegistry::destroy();
-  EngineContext::get().shutdown();
+  releaseEngine();
   device = nullptr;
-  resetDataFileCacheForTesting();
   loadingInProgress = true;
   progressCounter = 50;
   window.reset();
-  for (const auto& [title, text] : messages) ADD_FAILURE() << "unexpected message: " << title << " / " << text;
-  EXPECT_FALSE(platform::takeQuitMessage()) << "unexpected quit request";
-  platform::setMessageBoxHook(nullptr);
+  expectNoMessageBoxes(messages);
 }
 
 std::vector<std::string> SceneTest::callsWith(const std::string& part) const {
-  std::vector<std::string> out;
-  for (const std::string& c : calls())
-    if (c.find(part) != std::string::npos) out.push_back(c);
-  return out;
+  return recordedCallsWith(calls(), part);
 }
 
 std::vector<std::string> SceneTest::effectSetters() const {
@@ -112,6 +80,20 @@ std::vector<std::string> SceneTest::effectSetters() const {
     out.push_back(method + "(" + c.substr(open + 1, comma - open - 1) + ")");
   }
   return out;
+}
+
+std::vector<float> SceneTest::floatsSet(const std::string& name) const {
+  std::vector<float> values;
+  const std::string key = ".setFloat(" + name + ", ";
+  for (const std::string& c : calls()) {
+    const size_t at = c.find(key);
+    if (at != std::string::npos) values.push_back(std::strtof(c.c_str() + at + key.size(), nullptr));
+  }
+  return values;
+}
+
+std::string SceneTest::nameOf(RenderTarget* target) {
+  return gfx::RecordingDevice::nameOf(target ? target->getTexture() : nullptr);
 }
 
 }  // namespace velm::testing

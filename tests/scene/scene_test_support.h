@@ -14,15 +14,15 @@
 #include "app/render_window.h"
 #include "engine/math3d.h"
 #include "platform/gfx/recording_device.h"
+#include "tests/support/recorded_calls.h"
+#include "tests/support/test_environment.h"
 
 namespace velm {
 class Mesh;
-}
+class RenderTarget;
+}  // namespace velm
 
 namespace velm::testing {
-
-// The floats logged inside the first [...] of a recorded call.
-std::vector<float> loggedFloats(const std::string& call);
 
 // A box of 24 vertices (four per side, each side with its own normal, both
 // texture-coordinate pairs running 0..1 across the side, u along the side's
@@ -42,10 +42,15 @@ class SceneTest : public ::testing::Test {
   // The effect parameter names set since the last clearCalls(), in order,
   // as "setFloat(time)" without the values.
   std::vector<std::string> effectSetters() const;
+  // The values given to the effect parameter `name` since the last
+  // clearCalls(), in order.
+  std::vector<float> floatsSet(const std::string& name) const;
+  // The recording device's name for a target's texture.
+  static std::string nameOf(RenderTarget* target);
 
   std::unique_ptr<RenderWindow> window;
   gfx::RecordingDevice* device = nullptr;  // owned by the engine context
-  std::vector<std::pair<std::string, std::string>> messages;
+  std::vector<Message> messages;
 };
 
 }  // namespace velm::testing

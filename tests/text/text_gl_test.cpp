@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,48 +18,32 @@
 #include "engine/surfaces.h"
 #include "geometry/mesh.h"
 #include "geometry/modifiers.h"
-#include "platform/gfx/gl_context.h"
-#include "platform/gfx/gl_device.h"
 #include "scene/camera.h"
 #include "scene/lighting.h"
 #include "scene/mesh_instance.h"
 #include "scene/scene.h"
+#include "tests/support/gl_pictures.h"
+#include "tests/support/headless_gl.h"
 #include "tests/text/text_test_support.h"
 #include "text/captions.h"
 #include "text/glyph_font.h"
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
-
 namespace velm::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 class TextOnOpenGl : public TextTest {
  protected:
   void SetUp() override {
     TextTest::SetUp();
-    std::string error;
-    auto context = gfx::createSurfacelessContext({.debug = true}, &error);
-    ASSERT_TRUE(context) << "no headless OpenGL context: " << error;
-    auto gl = gfx::createGlDevice(std::move(context), window->settings.width, window->settings.height,
-                                  [this](const std::string& m) { glErrors.push_back(m); }, &error);
-    ASSERT_TRUE(gl) << error;
-    EngineContext& engine = EngineContext::get();
-    delete engine.device;
+    ASSERT_NO_FATAL_FAILURE(gl.install(window->settings.width, window->settings.height));
     device = nullptr;
-    engine.device = gl.release();
   }
   void TearDown() override {
     delete scene;
     delete camera;
     delete light;
     TextTest::TearDown();
-    for (const std::string& e : glErrors) ADD_FAILURE() << "OpenGL error: " << e;
+    gl.expectNoErrors();
   }
 
   // What the shared assets do to a font's glyphs: scale, then both texture pairs.
@@ -75,11 +57,7 @@ class TextOnOpenGl : public TextTest {
     }
   }
 
-  gfx::Readback read(gfx::Surface* surface) {
-    gfx::Readback pixels;
-    EXPECT_EQ(EngineContext::get().device->readSurface(surface, &pixels), gfx::Result::Ok);
-    return pixels;
-  }
+  gfx::Readback read(gfx::Surface* surface) { return readPicture(surface).pixels; }
   static int brightness(const gfx::Readback& p, uint32_t x, uint32_t y) {
     const uint8_t* c = &p.bytes[(static_cast<size_t>(y) * p.width + x) * 4];
     return std::max({c[0], c[1], c[2]});
@@ -99,19 +77,10 @@ class TextOnOpenGl : public TextTest {
     return runs;
   }
   static void saveStill(const std::string& name, const gfx::Readback& p) {
-    const char* folder = std::getenv("VELM_TEXT_STILLS");
-    if (!folder) return;
-    fs::create_directories(folder);
-    std::vector<uint8_t> opaque = p.bytes;
-    for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;
-    const std::string path = std::string(folder) + "/" + name;
-    ASSERT_NE(stbi_write_png(path.c_str(), static_cast<int>(p.width), static_cast<int>(p.height), 4, opaque.data(),
-                             static_cast<int>(p.width) * 4),
-              0)
-        << path;
+    saveStillOverBlack("VELM_TEXT_STILLS", name, p);
   }
 
-  std::vector<std::string> glErrors;
+  HeadlessGl gl;  // its errors fail the test
   Scene* scene = nullptr;
   PerspectiveCamera* camera = nullptr;
   NodePointlight* light = nullptr;

@@ -14,6 +14,7 @@
 
 #include "app/render_window.h"
 #include "platform/gfx/recording_device.h"
+#include "tests/support/test_environment.h"
 
 namespace velm::testing {
 
@@ -27,7 +28,7 @@ class TextTest : public ::testing::Test {
 
   std::unique_ptr<RenderWindow> window;
   gfx::RecordingDevice* device = nullptr;  // owned by the engine context
-  std::vector<std::pair<std::string, std::string>> messages;
+  std::vector<Message> messages;
 };
 
 }  // namespace velm::testing
