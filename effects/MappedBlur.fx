@@ -73,7 +73,7 @@ const float kFar = 1.0e30;
 // Share of the nearer depth over which "behind" turns into "in front".
 const float kSoftDepth = 0.02;
 // Points read along the vector.
-const int kTaps = 4;
+const int kTaps = 6;
 
 float depthAt(vec2 p) {
   const float z = texture(depthTex, p).r;
