@@ -114,17 +114,6 @@ Vector3 orbitPosition(float t, int strobe) {
   return {k * r * std::sin(t2), 1.5f * k * r * std::sin(t2), k * r * std::cos(t2)};
 }
 
-Matrix lensPerspective(float fieldOfView, float aspect, float nearPlane, float farPlane) {
-  const float yScale = 1.0f / std::tan(fieldOfView * 0.5f);
-  Matrix m = Matrix::identity();
-  m.m[0][0] = yScale / aspect;
-  m.m[1][1] = yScale;
-  m.m[2][2] = farPlane / (farPlane - nearPlane);
-  m.m[2][3] = 1.0f;
-  m.m[3][2] = -nearPlane * farPlane / (farPlane - nearPlane);
-  return m;
-}
-
 float layoutDraw() { return static_cast<float>(randomInt() % 20000) / 10000.0f; }
 
 Vector3 orbitCamera(float t, float bass) {
@@ -146,7 +135,7 @@ void placeLens(float t, float aspect) {
   const float lens = 4.0f * q;
   const Matrix unproject = inverse(state.harmoniumCamera->projection());
   const Matrix ballTransform = uniformScaling(14.0f) * translationMatrix(0.0f, -5.0f * lens, 0.0f) *
-                               lensPerspective(lens, aspect, 0.0f, 100.0f) * unproject;
+                               perspectiveMatrix(lens, aspect, 0.0f, 100.0f) * unproject;
   if (MeshInstance* ball = state.ball) {
     Material& m = ball->material;
     m.ambient = {100.0f * q, 100.0f * q * u, 100.0f * q * v, 100.0f * q};
@@ -159,7 +148,7 @@ void placeLens(float t, float aspect) {
     strings->material.ambient = all(lens);
     strings->transform = lens > 2.5f ? ballTransform
                                      : translationMatrix(0.0f, -5.0f * lens, 0.0f) * uniformScaling(14.0f) *
-                                           lensPerspective(2.5f, aspect, 0.0f, 100.0f) * unproject;
+                                           perspectiveMatrix(2.5f, aspect, 0.0f, 100.0f) * unproject;
   }
 }
 

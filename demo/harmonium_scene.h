@@ -74,8 +74,6 @@ float bassSum(const float* bands);
 float nextPulse(float pulse, float bass);
 // Where the camera stands at time t for a strobe of 0 (far) or 1 (near).
 Vector3 orbitPosition(float t, int strobe);
-// The left-handed perspective matrix whose (3,3) entry stays 1.
-Matrix lensPerspective(float fieldOfView, float aspect, float nearPlane, float farPlane);
 // One draw of the layout: (randomInt() mod 20000) / 10000, in [0, 2).
 float layoutDraw();
 

@@ -113,4 +113,15 @@ Matrix rotationZ(float a) {
   return m;
 }
 
+Matrix perspectiveMatrix(float fieldOfView, float aspect, float nearPlane, float farPlane) {
+  const float yScale = 1.0f / std::tan(fieldOfView * 0.5f);
+  Matrix m = Matrix::identity();
+  m.m[0][0] = yScale / aspect;
+  m.m[1][1] = yScale;
+  m.m[2][2] = farPlane / (farPlane - nearPlane);
+  m.m[2][3] = 1.0f;
+  m.m[3][2] = -nearPlane * farPlane / (farPlane - nearPlane);
+  return m;
+}
+
 }  // namespace velm

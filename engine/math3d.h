@@ -70,5 +70,9 @@ float determinant3x3(const Matrix& m);
 Matrix rotationX(float a);
 Matrix rotationY(float a);
 Matrix rotationZ(float a);
+// Left-handed perspective for a vertical field of view (radians) and an
+// aspect ratio (width / height). Unlike the usual one its (3,3) entry stays 1,
+// so clip w = view z + 1: the cameras and the harmonium's lens use it.
+Matrix perspectiveMatrix(float fieldOfView, float aspect, float nearPlane, float farPlane);
 
 }  // namespace velm

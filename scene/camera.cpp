@@ -28,14 +28,7 @@ Matrix PerspectiveCamera::projection() const {
     const gfx::Viewport picture = renderWindow->defaultViewport();
     aspect = static_cast<float>(picture.width) / static_cast<float>(picture.height);
   }
-  const float c = 1.0f / std::tan(fieldOfView * 0.5f);
-  Matrix p = Matrix::identity();
-  p.m[0][0] = c / aspect;
-  p.m[1][1] = c;
-  p.m[2][2] = farPlane / (farPlane - nearPlane);
-  p.m[2][3] = 1.0f;
-  p.m[3][2] = -nearPlane * farPlane / (farPlane - nearPlane);
-  return p;
+  return perspectiveMatrix(fieldOfView, aspect, nearPlane, farPlane);
 }
 
 Frustum frustumOf(const Matrix& m) {

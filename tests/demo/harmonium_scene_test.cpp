@@ -76,14 +76,14 @@ TEST(HarmoniumPulse, BassWeighsTheLowestTwentyFiveBandsDownwards) {
 }
 
 TEST(HarmoniumLens, PerspectiveKeepsItsLastDiagonalEntryAtOne) {
-  const Matrix lens = harmonium::lensPerspective(0.04f, 2.0f, 0.0f, 100.0f);
+  const Matrix lens = perspectiveMatrix(0.04f, 2.0f, 0.0f, 100.0f);
   const float yScale = 1.0f / std::tan(0.02f);
   Matrix expected = Matrix::identity();
   expected.m[0][0] = yScale / 2.0f;
   expected.m[1][1] = yScale;
   expected.m[2][3] = 1.0f;  // (2,2) = 100 / 100 and (3,2) = 0 with the near plane at 0
   expectMatrixNear(lens, expected, "near 0");
-  const Matrix usual = harmonium::lensPerspective(1.3f, 1.0f, 1.0f, 200.0f);
+  const Matrix usual = perspectiveMatrix(1.3f, 1.0f, 1.0f, 200.0f);
   EXPECT_FLOAT_EQ(usual.m[2][2], 200.0f / 199.0f);
   EXPECT_FLOAT_EQ(usual.m[3][2], -200.0f / 199.0f);
   EXPECT_EQ(usual.m[3][3], 1.0f);
@@ -286,11 +286,11 @@ TEST_F(HarmoniumSceneTest, BallAndStringsLensWidensWithThePulse) {
     // Undoing the camera's projection leaves scale, drop and lens.
     const Matrix projection = o.harmoniumCamera->projection();
     const Matrix ballLens = uniformScale(14.0f) * translationMatrix(0, -5.0f * c.lens, 0) *
-                            harmonium::lensPerspective(c.lens, aspect, 0.0f, 100.0f);
+                            perspectiveMatrix(c.lens, aspect, 0.0f, 100.0f);
     expectMatrixNear(o.ball->transform * projection, ballLens, "ball at pulse " + std::to_string(c.pulse));
     const Matrix stringsLens = c.lens > 2.5f ? ballLens
                                              : translationMatrix(0, -5.0f * c.lens, 0) * uniformScale(14.0f) *
-                                                   harmonium::lensPerspective(2.5f, aspect, 0.0f, 100.0f);
+                                                   perspectiveMatrix(2.5f, aspect, 0.0f, 100.0f);
     expectMatrixNear(o.strings->transform * projection, stringsLens, "strings at pulse " + std::to_string(c.pulse));
     EXPECT_FLOAT_EQ(o.strings->material.ambient.r, c.lens);
     const float q = c.lens / 4.0f;
